@@ -1,0 +1,5 @@
+#pragma once
+
+// Ends the program through the one exit sequence, from any thread. On another
+// thread it hands the end to the GUI thread and blocks until the process ends.
+[[noreturn]] void endProgram(int code);
