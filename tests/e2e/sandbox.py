@@ -167,9 +167,13 @@ class Web:
 class Display:
     """Xvfb, and trayer as the notification-area host."""
 
-    def __init__(self, root: Path, with_tray: bool, size="1024x768x24"):
-        read_end, write_end = os.pipe()
+    def __init__(self, root: Path, with_tray: bool, size="1024x768x24", existing=None):
         self.processes = []
+        self.tray_baseline = 0
+        if existing:  # a display the user already has
+            self.name = existing
+            return
+        read_end, write_end = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", size, "-nolisten", "tcp"],
             pass_fds=(write_end,),
@@ -195,6 +199,8 @@ class Display:
             )
             self.processes.append(tray)
             self.wait_for(lambda: self.tray_window() is not None, 10)
+            time.sleep(0.3)
+            self.tray_baseline = self.tray_icons()  # trayer's own windows
 
     def env(self):
         return dict(os.environ, DISPLAY=self.name)
@@ -220,7 +226,7 @@ class Display:
         return ids[0] if ids else None
 
     def tray_icons(self):
-        """How many icons sit in the notification area."""
+        """How many windows the notification area holds (tray_baseline of them its own)."""
         tray = self.tray_window()
         if tray is None:
             return 0
@@ -231,8 +237,8 @@ class Display:
         self.run("xdotool", "windowfocus", "--sync", window)
         self.run("xdotool", "key", "--window", window, "Escape")
 
-    def screenshot(self, path: Path):
-        subprocess.run(["import", "-window", "root", str(path)], env=self.env(), check=True,
+    def screenshot(self, path: Path, window="root"):
+        subprocess.run(["import", "-window", window, str(path)], env=self.env(), check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def close(self):
@@ -309,6 +315,8 @@ class Installation:
 
     def env(self, display: Display, run_package=False):
         env = display.env()
+        if "XAUTHORITY" not in env and (Path.home() / ".Xauthority").exists():
+            env["XAUTHORITY"] = str(Path.home() / ".Xauthority")  # HOME changes below
         env.update(
             PATH=f"{self.bin}:{os.environ.get('PATH', '/usr/bin:/bin')}",
             WINEPREFIX=str(self.prefix),
