@@ -151,6 +151,11 @@ std::optional<std::string> Connection::prepareFile(std::string_view disposition,
                                                    std::int64_t total) {
     std::string path = task_.param().localPath;
     if (endsWithSeparator(path)) path += plainFileName(dispositionFileName(disposition));
+    if (endsWithSeparator(path)) {
+        // No usable name: the path still names the folder.
+        log(levelError, std::string(texts::logCreateFileFailed));
+        return std::nullopt;
+    }
 
     if (const auto existing = LocalFile::existingSize(toNativePath(path))) {
         switch (task_.askSameName(*existing)) {

@@ -31,6 +31,7 @@ bool Task::start(std::shared_ptr<Download::Slot> slot) {
         ++liveTaskThreadCount;
         std::thread([self = shared_from_this(), slot = std::move(slot)]() mutable {
             self->run(std::move(slot));
+            self.reset();  // the task is released before the thread counts itself out
             --liveTaskThreadCount;
         }).detach();
         return true;

@@ -24,14 +24,14 @@ enum EngineEvent : std::int32_t {
 
 // (code, subject, value, extra, task). For sizeKnown, extra points at the local
 // file's path as a zero-ended text, valid for the duration of the call.
-using EventCallback = std::function<std::int32_t(std::int32_t code, std::intptr_t subject,
-                                                 std::int32_t value, std::intptr_t extra,
-                                                 const Task* task)>;
+using EventCallback =
+    std::function<std::int32_t(std::int32_t code, std::intptr_t subject, std::int32_t value,
+                               std::intptr_t extra, const Task* task)>;
 // (connection, time text, message text, level, task); levels 0 progress,
 // 1 request, 2 response header, 3 error.
-using LogCallback = std::function<void(std::intptr_t connection, const std::string& time,
-                                       const std::string& message, std::int32_t level,
-                                       const Task* task)>;
+using LogCallback =
+    std::function<void(std::intptr_t connection, const std::string& time,
+                       const std::string& message, std::int32_t level, const Task* task)>;
 
 struct TaskParam {
     std::int32_t mode = 1;
