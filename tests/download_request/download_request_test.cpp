@@ -44,6 +44,8 @@ void writeFile(const fs::path& path, const std::string& data) {
 std::string packageOf(std::size_t size) {
     std::string data(size, '\0');
     for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>((i * 131 + 7) % 251 + 1);
+    // Starts as a Windows program does, so that it is started through wine.
+    data.replace(0, std::min<std::size_t>(size, 2), "MZ", std::min<std::size_t>(size, 2));
     return data;
 }
 
@@ -193,6 +195,8 @@ struct Outcome {
     CannedReply reply;
     bool started;
     std::size_t fileSize;  // 0: no file
+
+    friend void PrintTo(const Outcome& outcome, std::ostream* out) { *out << outcome.name; }
 };
 
 class HandOverTest : public DownloadTest, public ::testing::WithParamInterface<Outcome> {};

@@ -108,7 +108,8 @@ class Run:
         self.problems, self.figures = [], {}
         rng = random.Random(scenario.name)
         size = 192 * 1024 + 321 if scenario.slow else 150_000
-        self.package = bytes(rng.getrandbits(8) for _ in range(size))
+        # A Windows program's first bytes, so that the package is started through wine.
+        self.package = b"MZ" + bytes(rng.getrandbits(8) for _ in range(size - 2))
         self.old = b"MZ an old package from an earlier run"
         self.config = sandbox.config_ini(*scenario.settings)
 
