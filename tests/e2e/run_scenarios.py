@@ -172,7 +172,7 @@ class Run:
         if self.s.window == "tray":
             if shown:
                 self.problem("window still on screen, expected in the notification area")
-            if self.display.tray_icons() <= self.display.tray_baseline:
+            if not self.display.tray_holds(self.client.program.name):
                 self.problem("no icon in the notification area")
         self.display.screenshot(self.root / "window.png")
 

@@ -11,7 +11,6 @@ import dataclasses
 import http.server
 import json
 import os
-import re
 import shutil
 import signal
 import socket
@@ -169,7 +168,6 @@ class Display:
 
     def __init__(self, root: Path, with_tray: bool, size="1024x768x24", existing=None):
         self.processes = []
-        self.tray_baseline = 0
         if existing:  # a display the user already has
             self.name = existing
             return
@@ -199,8 +197,6 @@ class Display:
             )
             self.processes.append(tray)
             self.wait_for(lambda: self.tray_window() is not None, 10)
-            time.sleep(0.3)
-            self.tray_baseline = self.tray_icons()  # trayer's own windows
 
     def env(self):
         return dict(os.environ, DISPLAY=self.name)
@@ -225,13 +221,13 @@ class Display:
         ids = self.run("xdotool", "search", "--class", "trayer").split()
         return ids[0] if ids else None
 
-    def tray_icons(self):
-        """How many windows the notification area holds (tray_baseline of them its own)."""
-        tray = self.tray_window()
-        if tray is None:
-            return 0
-        found = re.search(r"(\d+) child", self.run("xwininfo", "-children", "-id", tray))
-        return int(found.group(1)) if found else 0
+    def tray_holds(self, program_name):
+        """Whether an icon of the named program sits in the notification area."""
+        for window in self.run("xdotool", "search", "--class", "trayer").split():
+            tree = self.run("xwininfo", "-tree", "-id", window)
+            if f'("{program_name}"' in tree:
+                return True
+        return False
 
     def press_escape(self, window):
         self.run("xdotool", "windowfocus", "--sync", window)
