@@ -212,7 +212,7 @@ std::optional<Key> findKey(std::string_view file, std::u16string_view path) {
         if (pendingStart) {
             pending = std::string_view(pendingStart, line.data() + line.size() - pendingStart);
             if (!line.empty() && line.back() == '\\') return true;
-            found->valueLines.push_back(pending);
+            found->valueLines.emplace_back(pending);
             pendingStart = nullptr;
         }
         return true;
@@ -245,7 +245,7 @@ std::vector<std::pair<std::u16string, std::u16string>> links(std::string_view fi
 }
 
 std::optional<Value> findValue(const Key& key, std::u16string_view name) {
-    for (const auto line : key.valueLines) {
+    for (const std::string_view line : key.valueLines) {
         std::size_t end = 0;
         std::u16string lineName;
         if (line[0] == '@') {

@@ -20,7 +20,7 @@ struct Value {
 };
 
 struct Key {
-    std::vector<std::string_view> valueLines;
+    std::vector<std::string> valueLines;       // copies: the key outlives the file text
     std::optional<std::u16string> linkTarget;  // a symbolic link key's target
 };
 
