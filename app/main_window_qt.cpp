@@ -4,11 +4,11 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleFactory>
@@ -88,11 +88,6 @@ MainWindow::MainWindow()
             raiseEvent([action](WindowEvents& events) { events.onTrayEvent(action); });
         });
     for (const ControlSpec& control : mainWindowLayout()) build(control);
-
-    // Esc closes the window as the close box does, wherever the focus is.
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape->setContext(Qt::WindowShortcut);
-    connect(escape, &QShortcut::activated, this, &QWidget::close);
 
     auto label = [this](const char* name) -> LabelControl& { return *labels_.at(name); };
     auto check = [this](const char* name) -> CheckControl& { return *checks_.at(name); };
@@ -262,6 +257,15 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // Never vetoed: the close box, Alt+F4 and Esc end the program.
     event->accept();
     if (!programEnding()) endProgram(0);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    // Esc closes the window as the close box does; the controls pass it on.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
