@@ -13,7 +13,7 @@ constexpr Rgb blue{0, 0, 255};
 
 // The maker's addresses: the two hyperlinks show them and open the scheme + them.
 constexpr std::string_view makerMail = "studio@tolvek.com";
-constexpr std::string_view makerSite = "www.tolvek.com";
+constexpr std::string_view makerSite = "tolvek.com";
 
 const WindowSpec windowSpec{texts::windowTitle, 445, 276, 3, 25, 3, 3, 20, {130, 240, 350, 440}};
 
