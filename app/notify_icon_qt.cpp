@@ -23,8 +23,15 @@ std::string cutTrayTip(std::string_view tip) {
     return std::string(tip.substr(0, end));
 }
 
+// The icon lives in a static library: nothing would pull its resource into
+// the program unless asked for by name.
+static void loadIconResource() { Q_INIT_RESOURCE(upgrader); }
+
 const QIcon& programIcon() {
-    static const QIcon icon(QStringLiteral(":/upgrader.ico"));
+    static const QIcon icon = [] {
+        loadIconResource();
+        return QIcon(QStringLiteral(":/upgrader.ico"));
+    }();
     return icon;
 }
 

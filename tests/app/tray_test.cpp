@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QIcon>
+#include <QImage>
+
 #include "app/notify_icon_qt.h"
 #include "app/upgrader.h"
 #include "services/texts.h"
@@ -42,6 +46,18 @@ TEST(TrayTest, ButtonHidesTheWindowAndATrayEventBringsItBack) {
         }
     }
     freeUpgraderState();
+}
+
+TEST(TrayTest, TheIconIsTheProgramsOwnSixteenColourPicture) {
+    const QImage picture = programIcon().pixmap(32, 32).toImage();
+    QFile data(QStringLiteral(":/upgrader.ico"));
+    ASSERT_TRUE(data.open(QIODevice::ReadOnly));
+    EXPECT_EQ(data.size(), 766);  // one 32 x 32 image at 4 bits per pixel, with its mask
+
+    ASSERT_EQ(picture.size(), QSize(32, 32));
+    EXPECT_EQ(qAlpha(picture.pixel(0, 0)), 0);                    // outside the shield
+    EXPECT_EQ(QColor(picture.pixel(14, 20)), QColor(0, 255, 0));  // the arrow
+    EXPECT_EQ(QColor(picture.pixel(5, 10)), QColor(0, 0, 255));   // the shield
 }
 
 TEST(TrayTest, TipIsCutToSixtyTwoBytesOnACharacterBoundary) {
