@@ -6,6 +6,7 @@
 #include <iterator>
 #include <string>
 
+#include "services/charset_posix.h"
 #include "services/gbk_text.h"
 #include "services/system_services.h"
 
@@ -45,6 +46,8 @@ bool namedAs(const std::string& folder, std::string_view name) {
 bool terminateProcessByName(std::string_view name) {
     name = name.substr(0, name.find('\0'));
     if (name.empty()) return false;
+    // Process names on disk are the system's own text, not GBK.
+    const std::string nativeName = gbkToNative(name);
     DIR* proc = ::opendir("/proc");
     if (!proc) return false;
     const pid_t self = ::getpid();
@@ -54,7 +57,7 @@ bool terminateProcessByName(std::string_view name) {
         const long pid = std::strtol(entry->d_name, &end, 10);
         if (*end != '\0' || pid <= 0 || pid == self) continue;
         const std::string folder = std::string("/proc/") + entry->d_name;
-        if (namedAs(folder, name) && !isZombie(folder)) {
+        if (namedAs(folder, nativeName) && !isZombie(folder)) {
             chosen = static_cast<pid_t>(pid);
             break;
         }

@@ -1,4 +1,3 @@
-#include <iconv.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -6,6 +5,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "services/charset_posix.h"
 #include "services/file_replace.h"
 #include "services/gbk_text.h"
 #include "services/system_services.h"
@@ -21,38 +21,8 @@ using wine_registry::equalsIgnoreCase;
 
 constexpr int maxLinkHops = 8;
 
-std::optional<std::string> convert(const char* to, const char* from, std::string_view input,
-                                   std::size_t unitBytes, std::string_view replacement) {
-    const iconv_t cd = ::iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-    std::string output(input.size() * 4 + 16, '\0');
-    char* in = const_cast<char*>(input.data());
-    std::size_t inLeft = input.size();
-    char* out = output.data();
-    std::size_t outLeft = output.size();
-    bool ok = true;
-    while (inLeft > 0) {
-        if (::iconv(cd, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1)) break;
-        if ((errno != EILSEQ && errno != EINVAL) || replacement.empty() ||
-            outLeft < replacement.size()) {
-            ok = false;
-            break;
-        }
-        // As Windows does for a character the code page lacks.
-        const std::size_t skip = std::min(unitBytes, inLeft);
-        in += skip;
-        inLeft -= skip;
-        out = std::copy(replacement.begin(), replacement.end(), out);
-        outLeft -= replacement.size();
-    }
-    ::iconv_close(cd);
-    if (!ok) return std::nullopt;
-    output.resize(output.size() - outLeft);
-    return output;
-}
-
 std::optional<std::u16string> toUtf16(std::string_view gbkText) {
-    const auto bytes = convert("UTF-16LE", "GBK", gbkText, 1, {});
+    const auto bytes = convertCharset("UTF-16LE", "GBK", gbkText, 1, {});
     if (!bytes) return std::nullopt;
     std::u16string text(bytes->size() / 2, u'\0');
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -68,7 +38,7 @@ std::string toGbk(std::u16string_view text) {
         bytes += static_cast<char>(unit & 0xFF);
         bytes += static_cast<char>(unit >> 8);
     }
-    return convert("GBK", "UTF-16LE", bytes, 2, "?").value_or(std::string{});
+    return convertCharset("GBK", "UTF-16LE", bytes, 2, "?").value_or(std::string{});
 }
 
 std::string prefixFolder() {

@@ -73,7 +73,7 @@ std::string ownFolder() {
 }
 
 std::vector<std::string> searchFolders() {
-    std::vector<std::string> folders = {ownFolder(), currentDirectory()};
+    std::vector<std::string> folders = {ownFolder(), toNativePath(currentDirectory())};
     const char* path = std::getenv("PATH");
     std::string_view rest = path ? path : "";
     while (path) {

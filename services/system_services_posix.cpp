@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 
+#include "services/charset_posix.h"
 #include "services/gbk_text.h"
 #include "services/system_services.h"
 
@@ -50,7 +51,7 @@ std::string toNativePath(std::string_view path) {
     for (std::size_t i = 0; i < native.size(); i += gbk::charLength(native, i)) {
         if (native[i] == '\\') native[i] = '/';
     }
-    return native;
+    return gbkToNative(native);
 }
 
 bool fileExists(std::string_view pattern) {
@@ -103,7 +104,7 @@ std::string currentDirectory() {
     for (;;) {
         if (::getcwd(buffer.data(), buffer.size())) {
             buffer.resize(buffer.find('\0'));
-            return buffer;
+            return nativeToGbk(buffer);
         }
         if (errno != ERANGE) return {};
         buffer.resize(buffer.size() * 2);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,9 @@ TEST(NativePath, TurnsSeparatorsButNeverASecondByte) {
     const std::vector<Case> cases = {
         {"/opt/app\\config.ini", "/opt/app/config.ini"},
         {"a\\b\\c", "a/b/c"},
-        {"/opt/\x95\\\\update.exe", "/opt/\x95\\/update.exe"},  // 0x95 0x5C is one character
+        // 0x95 0x5C is one character, named on disk in the system's UTF-8.
+        {"/opt/\x95\\\\update.exe", "/opt/\xe6\x98\x9e/update.exe"},
+        {"/opt/\xc9\xfd\xbc\xb6\\config.ini", "/opt/\xe5\x8d\x87\xe7\xba\xa7/config.ini"},
         {"\\", "/"},
         {"", ""},
         {"end\x95", "end\x95"},
@@ -97,6 +100,26 @@ TEST(CurrentDirectory, IsTheProcessFolderWithoutTrailingSeparator) {
     const std::string seen = currentDirectory();
     std::filesystem::current_path(before);
     EXPECT_EQ(seen, std::filesystem::canonical(folder.path()).string());
+}
+
+// A folder whose name is not ASCII: the program sees it as GBK, as the ANSI
+// functions of the target system would, and the joined "\config.ini" still
+// names the file on disk.
+TEST(CurrentDirectory, NamesANonAsciiFolderInGbkAndJoinsBackToIt) {
+    TempFolder folder;
+    const std::string utf8Name = "\xe5\x8d\x87\xe7\xba\xa7";  // 升级
+    std::filesystem::create_directory(folder.file(utf8Name));
+    std::ofstream(folder.file(utf8Name + "/config.ini")) << "[a]\r\nb=c\r\n";
+    const auto before = std::filesystem::current_path();
+    std::filesystem::current_path(folder.file(utf8Name));
+    const std::string seen = currentDirectory();
+    std::filesystem::current_path(before);
+
+    const std::string gbkName = "\xc9\xfd\xbc\xb6";
+    ASSERT_GE(seen.size(), gbkName.size());
+    EXPECT_EQ(seen.substr(seen.size() - gbkName.size()), gbkName);
+    EXPECT_TRUE(fileExists(seen + "\\config.ini"));
+    EXPECT_EQ(readProfileValue(seen + "\\config.ini", "a", "b"), "c");
 }
 
 TEST(SleepMs, NegativeReturnsAtOnceAndPositiveWaits) {
