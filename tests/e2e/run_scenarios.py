@@ -48,6 +48,7 @@ class Scenario:
     ends: tuple = ("start", 4.5, 10.0)  # anchor, earliest, latest (seconds after the anchor)
     fetched: tuple = ("notice", "page", "package")
     window: str = ""  # "tray" | "shown"
+    folder: str = "client"  # the folder that holds the program
 
 
 SCENARIOS = [
@@ -55,8 +56,10 @@ SCENARIOS = [
              package_left="whole", ends=("package sent", 0.8, 4.0)),
     Scenario("automatic upgrade, nothing newer", (False, True, False), official=INSTALLED,
              ends=("page", 4.5, 8.0), fetched=("notice", "page")),
+    # The folder's name is not ASCII: the paths go through GBK and back.
     Scenario("unconditional upgrade, older official version", (False, False, True),
-             official=OLDER, started=True, package_left="whole", ends=("package sent", 0.8, 4.0)),
+             official=OLDER, started=True, package_left="whole", ends=("package sent", 0.8, 4.0),
+             folder="霁岩客户端"),
     # Start minimised is on: that the window still shows proves no settings were read.
     Scenario("no network", (True, True, False), unknown=("probe",), old_package=True,
              package_left="old", ends=("start", 4.5, 9.0), fetched=(), window="shown"),
@@ -126,7 +129,7 @@ class Run:
             (hosts["package"], PACKAGE_PATH): resource,
         })
         self.display = sandbox.Display(root, with_tray=True)
-        self.client = sandbox.Installation(root, program)
+        self.client = sandbox.Installation(root, program, scenario.folder)
         self.client.write_registry(scenario.installed)
         (self.client.folder / "config.ini").write_bytes(self.config)
         if scenario.old_package:

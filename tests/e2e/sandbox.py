@@ -288,8 +288,8 @@ def system_reg(installed):
 class Installation:
     """A copy of the program in a folder of its own, with its prefix and PATH."""
 
-    def __init__(self, root: Path, program: Path):
-        self.folder = root / "client"
+    def __init__(self, root: Path, program: Path, folder="client"):
+        self.folder = root / folder
         self.folder.mkdir(parents=True)
         self.program = self.folder / program.name
         shutil.copy2(program, self.program)
