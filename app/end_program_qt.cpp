@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QThread>
 #include <QWidget>
 #include <atomic>
@@ -48,8 +49,13 @@ bool onGuiThread() {
             QMessageBox::critical(nullptr, fromGbk(texts::windowTitle), fromGbk(*fatalReason));
     }
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        for (QWidget* window : app->topLevelWidgets()) {
-            if (auto* main = dynamic_cast<MainWindow*>(window))
+        // Guarded: removing the tray icon deletes the toolkit's own window for
+        // it while the list is being walked.
+        QList<QPointer<QWidget>> windows;
+        for (QWidget* window : app->topLevelWidgets()) windows.append(window);
+        for (const QPointer<QWidget>& window : windows) {
+            if (!window) continue;
+            if (auto* main = dynamic_cast<MainWindow*>(window.data()))
                 main->shutDownForExit();
             else
                 window->hide();
