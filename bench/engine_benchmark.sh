@@ -115,9 +115,10 @@ if [ "$(id -u)" -eq 0 ] && [ -z "${BENCH_NO_SHAPED:-}" ]; then
     echo "== shaped link"
     unshare -n bash -c "
         ip link set lo up
+        ip link set lo mtu 1500  # an Ethernet-sized packet fits the shaper's burst
         if tc qdisc add dev lo root netem delay 20ms rate 100mbit 2>/dev/null; then
             echo 'netem: 100 Mbit/s, 40 ms round trip'
-        elif tc qdisc add dev lo root tbf rate 100mbit burst 64kb latency 50ms; then
+        elif tc qdisc add dev lo root tbf rate 100mbit burst 256kb latency 50ms; then
             echo 'netem is not available in this kernel: rate limit only (tbf), no added delay'
         fi
         BENCH_LABEL=shaped BENCH_SHAPED_ONLY=1 BENCH_NO_SHAPED=1 '$0' '$build' 256

@@ -1,12 +1,12 @@
 #include "download/event_queue.h"
 
-void EventQueue::push(EngineMessage message) {
+void EventQueue::push(EngineMessage message, bool urgent) {
     bool wake = false;
     {
         std::lock_guard lock(mutex_);
         if (closed_) return;
         messages_.push_back(std::move(message));
-        wake = waiting_;
+        wake = urgent && waiting_;
     }
     // Only a waiting task thread needs the wake-up; a busy one finds the
     // message on its next look, and the notification would cost a system call.

@@ -24,7 +24,9 @@ struct EngineMessage {
 
 class EventQueue {
 public:
-    void push(EngineMessage message);
+    // A message that is not urgent wakes no one: the task thread finds it on
+    // its next look, at most one idle wait later.
+    void push(EngineMessage message, bool urgent = true);
 
     // Everything queued so far, oldest first; waits up to idleWait when empty.
     std::deque<EngineMessage> takeAll(std::chrono::milliseconds idleWait);

@@ -57,7 +57,9 @@ void Task::raise(EngineEvent code, std::intptr_t subject, std::int32_t value, st
     if (!param_.eventCallback) return;
     EngineMessage message{EngineMessage::Kind::event, code, subject, value, extra};
     message.text = std::move(text);
-    queue_.push(std::move(message));
+    // One bytesReceived per read cycle: waking the task thread for each would
+    // cost more than the cycle itself; they wait for the next look instead.
+    queue_.push(std::move(message), code != bytesReceived);
 }
 
 void Task::log(int connection, int level, const std::string& text) {
