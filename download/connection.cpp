@@ -54,6 +54,7 @@ private:
     Received receiveRange();
     void acceptBody(const std::string& body);
     void flush();
+    void limitBuffer(std::int64_t rangeLeft);
     bool waitBeforeRetry();
     bool sleepUnlessStopping(Clock::duration duration);
     std::int64_t offsetReached();
@@ -67,7 +68,8 @@ private:
     ExchangeContext context_;
     std::vector<char> buffer_;
     std::size_t buffered_ = 0;
-    int unreported_ = 0;  // body bytes of a header, reported with the next cycle
+    std::size_t bufferLimit_ = 0;  // what the buffer may hold before its next flush
+    int unreported_ = 0;           // body bytes of a header, reported with the next cycle
     int retriesLeft_ = retryLimit;
     std::int64_t releasedUpTo_ = 0;
     Clock::time_point windowStart_ = Clock::now();
@@ -237,15 +239,13 @@ bool Connection::takeNextRange(bool& taken) {
 Connection::Received Connection::receiveRange() {
     const TaskParam& param = task_.param();
     for (;;) {
-        std::int64_t left = 0;
-        {
-            std::lock_guard lock(task_.rangeLock());
-            left = task_.ranges()[*range_].left() - static_cast<std::int64_t>(buffered_);
-        }
-        if (left <= 0) {
-            if (unreported_ > 0) task_.raise(bytesReceived, id_, std::exchange(unreported_, 0));
+        if (buffered_ == bufferLimit_) {
+            // The buffer is full or holds the rest of the range.
             flush();
-            return Received::complete;
+            if (bufferLimit_ == 0) {
+                if (unreported_ > 0) task_.raise(bytesReceived, id_, std::exchange(unreported_, 0));
+                return Received::complete;
+            }
         }
 
         // A speed limit is shared by the running connections and applied over
@@ -260,9 +260,8 @@ Connection::Received Connection::receiveRange() {
             }
         }
         const std::int64_t perCall = std::min<std::int64_t>(share, RangeTable::transferBuffer);
-        const std::int64_t cycle =
-            std::min({share - (param.speedLimit > 0 ? windowBytes_ : 0),
-                      static_cast<std::int64_t>(buffer_.size() - buffered_), left});
+        const std::int64_t cycle = std::min(share - (param.speedLimit > 0 ? windowBytes_ : 0),
+                                            static_cast<std::int64_t>(bufferLimit_ - buffered_));
 
         std::int64_t got = 0;
         int code = 0;
@@ -292,7 +291,6 @@ Connection::Received Connection::receiveRange() {
             if (code != readInterrupted) log(levelError, std::string(texts::socketErrorText(code)));
             return Received::retry;
         }
-        if (buffered_ == buffer_.size() || got == left) flush();
     }
 }
 
@@ -300,14 +298,12 @@ void Connection::acceptBody(const std::string& body) {
     std::int64_t left = 0;
     {
         std::lock_guard lock(task_.rangeLock());
-        left = task_.ranges()[*range_].left() - static_cast<std::int64_t>(buffered_);
+        left = task_.ranges()[*range_].left();
     }
+    limitBuffer(left);
     // Bytes beyond the range (a server that sends more than it announced)
     // are dropped, never written.
-    const std::size_t take = static_cast<std::size_t>(std::clamp<std::int64_t>(
-        std::min<std::int64_t>(static_cast<std::int64_t>(body.size()),
-                               static_cast<std::int64_t>(buffer_.size() - buffered_)),
-        0, std::max<std::int64_t>(left, 0)));
+    const std::size_t take = std::min(body.size(), bufferLimit_ - buffered_);
     std::copy_n(body.data(), take, buffer_.data() + buffered_);
     buffered_ += take;
     unreported_ += static_cast<int>(take);
@@ -315,29 +311,44 @@ void Connection::acceptBody(const std::string& body) {
 }
 
 void Connection::flush() {
-    if (buffered_ == 0 || !range_) return;
-    std::int64_t offset = 0;
-    std::size_t length = 0;
-    {
-        std::lock_guard lock(task_.rangeLock());
-        const Range& range = task_.ranges()[*range_];
-        offset = range.next();
-        length = static_cast<std::size_t>(
-            std::clamp<std::int64_t>(range.left(), 0, static_cast<std::int64_t>(buffered_)));
+    if (!range_) return;
+    std::size_t written = 0;
+    if (buffered_ > 0) {
+        std::int64_t offset = 0;
+        std::size_t length = 0;
+        {
+            std::lock_guard lock(task_.rangeLock());
+            const Range& range = task_.ranges()[*range_];
+            offset = range.next();
+            length = static_cast<std::size_t>(
+                std::clamp<std::int64_t>(range.left(), 0, static_cast<std::int64_t>(buffered_)));
+        }
+        buffered_ = 0;
+        if (task_.file().write(offset, buffer_.data(), length)) written = length;
     }
-    buffered_ = 0;
-    if (!task_.file().write(offset, buffer_.data(), length)) return;
     std::int64_t next = 0;
+    std::int64_t left = 0;
     {
         std::lock_guard lock(task_.rangeLock());
         Range& range = task_.ranges()[*range_];
-        range.done += static_cast<std::int64_t>(length);
+        range.done += static_cast<std::int64_t>(written);
         next = range.next();
+        left = range.left();
     }
+    limitBuffer(left);
     if (next - releasedUpTo_ >= releaseStep) {
         task_.file().release(releasedUpTo_, next - releasedUpTo_);
         releasedUpTo_ = next;
     }
+}
+
+// The range's end is looked up once per buffer, not once per read cycle: a
+// split leaves the range at least one transfer buffer past its written bytes
+// (RangeTable::splitLargest), so whatever the buffer takes still lies inside.
+void Connection::limitBuffer(std::int64_t rangeLeft) {
+    bufferLimit_ = static_cast<std::size_t>(
+        std::clamp<std::int64_t>(rangeLeft, static_cast<std::int64_t>(buffered_),
+                                 static_cast<std::int64_t>(buffer_.size())));
 }
 
 bool Connection::waitBeforeRetry() {

@@ -41,6 +41,8 @@ public:
 
     // Splits the range with the most bytes left in two halves when it has at
     // least twice the transfer buffer left; the new second half is owned by owner.
+    // The first half keeps at least one transfer buffer past its done bytes, so
+    // its owner's unwritten buffer still fits (connections rely on it).
     std::optional<std::size_t> splitLargest(int owner);
 
     std::int64_t doneSum() const;

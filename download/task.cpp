@@ -1,6 +1,8 @@
 #include "download/task.h"
 
 #include <chrono>
+#include <iterator>
+#include <utility>
 
 #include "download/connection.h"
 #include "download/engine_tuning.h"
@@ -55,18 +57,17 @@ void Task::stop() {
 void Task::raise(EngineEvent code, std::intptr_t subject, std::int32_t value, std::intptr_t extra,
                  std::string text) {
     if (!param_.eventCallback) return;
-    EngineMessage message{EngineMessage::Kind::event, code, subject, value, extra};
-    message.text = std::move(text);
     // One bytesReceived per read cycle: waking the task thread for each would
     // cost more than the cycle itself; they wait for the next look instead.
+    EngineMessage message{EngineMessage::Kind::event, code, subject, value, extra};
+    if (!text.empty()) message.texts = std::make_unique<MessageTexts>(std::move(text));
     queue_.push(std::move(message), code != bytesReceived);
 }
 
 void Task::log(int connection, int level, const std::string& text) {
     if (!param_.logCallback) return;
     EngineMessage message{EngineMessage::Kind::log, level, connection};
-    message.text = text;
-    message.time = formatLogTime(localTimeNow());
+    message.texts = std::make_unique<MessageTexts>(text, formatLogTime(localTimeNow()));
     queue_.push(std::move(message));
 }
 
@@ -93,21 +94,21 @@ void Task::connectionEnded() {
 
 void Task::run(std::shared_ptr<Download::Slot> slot) {
     queue_.push({EngineMessage::Kind::startConnection});
+    std::vector<EngineMessage> batch;
     bool finished = false;
     while (!finished) {
-        std::deque<EngineMessage> batch = queue_.takeAll(idleWait);
-        while (!batch.empty()) {
-            EngineMessage message = std::move(batch.front());
-            batch.pop_front();
-            if (message.kind == EngineMessage::Kind::finish) {
-                finish(std::move(batch));
+        queue_.takeAll(batch, idleWait);
+        for (auto message = batch.begin(); message != batch.end(); ++message) {
+            if (message->kind == EngineMessage::Kind::finish) {
+                finish(std::vector<EngineMessage>(std::make_move_iterator(message + 1),
+                                                  std::make_move_iterator(batch.end())));
                 finished = true;
                 break;
             }
-            if (message.kind == EngineMessage::Kind::startConnection)
+            if (message->kind == EngineMessage::Kind::startConnection)
                 startConnection();
             else
-                deliver(message);
+                deliver(*message);
         }
     }
 
@@ -158,18 +159,20 @@ void Task::startConnection() {
 
 void Task::deliver(const EngineMessage& message) {
     if (message.kind == EngineMessage::Kind::event && param_.eventCallback) {
-        const std::intptr_t extra = message.code == sizeKnown
-                                        ? reinterpret_cast<std::intptr_t>(message.text.c_str())
-                                        : message.extra;
+        const std::intptr_t extra =
+            message.code == sizeKnown
+                ? reinterpret_cast<std::intptr_t>(message.texts ? message.texts->text.c_str() : "")
+                : message.extra;
         const std::intptr_t subject =
             message.code == sizeKnown ? reinterpret_cast<std::intptr_t>(this) : message.subject;
         param_.eventCallback(message.code, subject, message.value, extra, this);
-    } else if (message.kind == EngineMessage::Kind::log && param_.logCallback) {
-        param_.logCallback(message.subject, message.time, message.text, message.code, this);
+    } else if (message.kind == EngineMessage::Kind::log && param_.logCallback && message.texts) {
+        param_.logCallback(message.subject, message.texts->time, message.texts->text, message.code,
+                           this);
     }
 }
 
-void Task::finish(std::deque<EngineMessage> rest) {
+void Task::finish(std::vector<EngineMessage> rest) {
     // Messages queued before the finish was taken are still delivered; those
     // of the connections cut off below are not.
     for (EngineMessage& late : queue_.close()) rest.push_back(std::move(late));

@@ -67,7 +67,7 @@ private:
     void run(std::shared_ptr<Download::Slot> slot);
     void startConnection();
     void deliver(const EngineMessage& message);
-    void finish(std::deque<EngineMessage> rest);
+    void finish(std::vector<EngineMessage> rest);
 
     TaskParam param_;
     Scheme scheme_;

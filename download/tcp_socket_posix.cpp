@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <optional>
 
 #include "download/tcp_socket.h"
 
@@ -126,7 +127,7 @@ void TcpSocket::send(std::string_view data) {
 }
 
 int TcpSocket::receive(char* buffer, int capacity, int timeoutMs, const StopCheck& stopping) {
-    auto idleSince = Clock::now();
+    std::optional<Clock::time_point> idleSince;  // read only once a wait begins
     for (;;) {
         // Try first: on a busy link the data is already there and the poll is wasted.
         const ssize_t got = ::recv(fd_, buffer, static_cast<std::size_t>(capacity), MSG_DONTWAIT);
@@ -135,9 +136,10 @@ int TcpSocket::receive(char* buffer, int capacity, int timeoutMs, const StopChec
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
             return socketErrorCode(errno);
 
+        if (!idleSince) idleSince = Clock::now();
         for (;;) {
             if (stopping()) return readInterrupted;
-            if (msSince(idleSince) > timeoutMs) return readTimedOut;
+            if (msSince(*idleSince) > timeoutMs) return readTimedOut;
             pollfd watch{fd_, POLLIN, 0};
             const int ready = ::poll(&watch, 1, pollStepMs);
             if (ready < 0 && errno != EINTR) return socketErrorCode(errno);
