@@ -53,21 +53,21 @@ void applyFont(QWidget* widget, FontStyle style) {
 
 QColor toColour(const Rgb& rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
 
-void applyLook(QWidget* widget, const ControlSpec& spec) {
-    widget->setObjectName(QString::fromUtf8(spec.name));
-    widget->setGeometry(spec.left, spec.top, spec.width, spec.height);
-    applyFont(widget, spec.font);
+void applyLook(QWidget* widget, const ControlDescription& entry) {
+    widget->setObjectName(QString::fromUtf8(entry.name));
+    widget->setGeometry(entry.left, entry.top, entry.width, entry.height);
+    applyFont(widget, entry.font);
     QPalette palette = widget->palette();
-    if (spec.textColour) {
-        palette.setColor(QPalette::WindowText, toColour(*spec.textColour));
-        palette.setColor(QPalette::Link, toColour(*spec.textColour));
+    if (entry.textColour) {
+        palette.setColor(QPalette::WindowText, toColour(*entry.textColour));
+        palette.setColor(QPalette::Link, toColour(*entry.textColour));
     }
-    if (spec.background) {
-        palette.setColor(QPalette::Window, toColour(*spec.background));
+    if (entry.background) {
+        palette.setColor(QPalette::Window, toColour(*entry.background));
         widget->setAutoFillBackground(true);
     }
     widget->setPalette(palette);
-    if (!spec.visible) widget->hide();
+    if (!entry.visible) widget->hide();
 }
 
 }  // namespace
@@ -76,18 +76,18 @@ MainWindow::MainWindow()
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint) {
-    const WindowSpec& spec = mainWindowSpec();
-    setWindowTitle(fromGbk(spec.title));
+    const WindowDescription& frame = mainWindowDescription();
+    setWindowTitle(fromGbk(frame.title));
     setWindowIcon(programIcon());
-    setFixedSize(spec.outerWidth - spec.frameLeft - spec.frameRight,
-                 spec.outerHeight - spec.frameTop - spec.frameBottom);
+    setFixedSize(frame.outerWidth - frame.frameLeft - frame.frameRight,
+                 frame.outerHeight - frame.frameTop - frame.frameBottom);
 
     window_ = std::make_unique<WindowWidget>(
         this, [this] { raiseEvent([](WindowEvents& events) { events.onHidden(); }); },
         [this](int action) {
             raiseEvent([action](WindowEvents& events) { events.onTrayEvent(action); });
         });
-    for (const ControlSpec& control : mainWindowLayout()) build(control);
+    for (const ControlDescription& control : mainWindowLayout()) build(control);
 
     auto label = [this](const char* name) -> LabelControl& { return *labels_.at(name); };
     auto check = [this](const char* name) -> CheckControl& { return *checks_.at(name); };
@@ -105,30 +105,30 @@ MainWindow::MainWindow()
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::build(const ControlSpec& spec) {
-    const std::string name = spec.name;
-    switch (spec.kind) {
+void MainWindow::build(const ControlDescription& entry) {
+    const std::string name = entry.name;
+    switch (entry.kind) {
         case ControlKind::label: {
             auto* widget = new QLabel(this);
             widget->setTextFormat(Qt::PlainText);  // texts from the web are shown, not parsed
-            widget->setAlignment((spec.centred ? Qt::AlignHCenter : Qt::AlignLeft) |
+            widget->setAlignment((entry.centred ? Qt::AlignHCenter : Qt::AlignLeft) |
                                  Qt::AlignVCenter);
-            applyLook(widget, spec);
+            applyLook(widget, entry);
             labels_[name] = std::make_unique<LabelWidget>(widget);
-            labels_[name]->setCaption(std::string(spec.caption));
+            labels_[name]->setCaption(std::string(entry.caption));
             break;
         }
         case ControlKind::hyperlink: {
             auto* widget = new QLabel(this);
-            const QString caption = fromGbk(spec.caption);
-            const QString target = fromGbk(spec.link) + caption;
+            const QString caption = fromGbk(entry.caption);
+            const QString target = fromGbk(entry.link) + caption;
             widget->setTextFormat(Qt::RichText);
             widget->setText(QStringLiteral("<a href=\"%1\">%2</a>")
                                 .arg(target.toHtmlEscaped(), caption.toHtmlEscaped()));
             widget->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
             widget->setFocusPolicy(Qt::NoFocus);
             widget->setAccessibleName(caption);
-            applyLook(widget, spec);
+            applyLook(widget, entry);
             connect(widget, &QLabel::linkActivated, this,
                     [](const QString& link) { QDesktopServices::openUrl(QUrl(link)); });
             break;
@@ -136,14 +136,14 @@ void MainWindow::build(const ControlSpec& spec) {
         case ControlKind::edit: {
             auto* widget = new QLineEdit(this);
             widget->setMaxLength(std::numeric_limits<int>::max());
-            applyLook(widget, spec);
+            applyLook(widget, entry);
             edit_ = std::make_unique<EditWidget>(widget);
             break;
         }
         case ControlKind::check: {
-            auto* widget = new QCheckBox(fromGbk(spec.caption), this);
-            applyLook(widget, spec);
-            const ClickSource source = *spec.click;
+            auto* widget = new QCheckBox(fromGbk(entry.caption), this);
+            applyLook(widget, entry);
+            const ClickSource source = *entry.click;
             // clicked, not toggled: setting the mark from the program raises nothing.
             connect(widget, &QCheckBox::clicked, this, [this, source] {
                 raiseEvent([source](WindowEvents& events) { events.onClick(source); });
@@ -152,10 +152,10 @@ void MainWindow::build(const ControlSpec& spec) {
             break;
         }
         case ControlKind::button: {
-            auto* widget = new QPushButton(fromGbk(spec.caption), this);
+            auto* widget = new QPushButton(fromGbk(entry.caption), this);
             widget->setAutoDefault(false);  // Enter does nothing of its own
-            applyLook(widget, spec);
-            const ClickSource source = *spec.click;
+            applyLook(widget, entry);
+            const ClickSource source = *entry.click;
             connect(widget, &QPushButton::clicked, this, [this, source] {
                 raiseEvent([source](WindowEvents& events) { events.onClick(source); });
             });
@@ -172,13 +172,13 @@ void MainWindow::build(const ControlSpec& spec) {
                 blocks->setParent(widget);
                 widget->setStyle(blocks);
             }
-            applyLook(widget, spec);
+            applyLook(widget, entry);
             progress_ = std::make_unique<ProgressWidget>(widget);
             break;
         }
         case ControlKind::statusBar: {
             auto* bar = new QStatusBar(this);
-            bar->setObjectName(QString::fromUtf8(spec.name));
+            bar->setObjectName(QString::fromUtf8(entry.name));
             bar->setSizeGripEnabled(false);
             std::array<QLabel*, 4> parts{};
             int left = 0;
@@ -186,12 +186,12 @@ void MainWindow::build(const ControlSpec& spec) {
                 // Placed by hand, not through the bar's layout, so that the
                 // parts end exactly at their right edges.
                 auto* part = new QLabel(bar);
-                part->setObjectName(QString::fromUtf8(spec.name) + QLatin1Char('.') +
+                part->setObjectName(QString::fromUtf8(entry.name) + QLatin1Char('.') +
                                     QString::number(i));
                 part->setTextFormat(Qt::PlainText);
                 part->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-                const int right = mainWindowSpec().statusPartRightEdges[i];
-                part->setGeometry(left, 0, right - left, mainWindowSpec().statusBarHeight);
+                const int right = mainWindowDescription().statusPartRightEdges[i];
+                part->setGeometry(left, 0, right - left, mainWindowDescription().statusBarHeight);
                 left = right;
                 parts[i] = part;
             }
@@ -201,10 +201,10 @@ void MainWindow::build(const ControlSpec& spec) {
         }
         case ControlKind::timer: {
             auto* timer = new QTimer(this);
-            timer->setObjectName(QString::fromUtf8(spec.name));
+            timer->setObjectName(QString::fromUtf8(entry.name));
             std::function<void()> onTick = [] {};
-            if (spec.tick) {
-                const TimerSource source = *spec.tick;
+            if (entry.tick) {
+                const TimerSource source = *entry.tick;
                 onTick = [this, source] {
                     raiseEvent([source](WindowEvents& events) { events.onTick(source); });
                 };
@@ -281,7 +281,7 @@ void MainWindow::moveEvent(QMoveEvent* event) {
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (statusBarWidget_) {
-        const int height = mainWindowSpec().statusBarHeight;
+        const int height = mainWindowDescription().statusBarHeight;
         statusBarWidget_->setGeometry(0, this->height() - height, width(), height);
     }
 }
@@ -291,8 +291,8 @@ void MainWindow::fitOuterSize() {
     // leaves of it.
     const QRect outer = frameGeometry();
     const QRect inner = geometry();
-    const WindowSpec& spec = mainWindowSpec();
-    const QSize client(spec.outerWidth - (outer.width() - inner.width()),
-                       spec.outerHeight - (outer.height() - inner.height()));
+    const WindowDescription& frame = mainWindowDescription();
+    const QSize client(frame.outerWidth - (outer.width() - inner.width()),
+                       frame.outerHeight - (outer.height() - inner.height()));
     if (client != size()) setFixedSize(client);
 }

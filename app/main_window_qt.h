@@ -17,7 +17,7 @@ class ProgressWidget;
 class StatusBarWidget;
 class TimerWidget;
 class WindowWidget;
-struct ControlSpec;
+struct ControlDescription;
 
 // The main window, built hidden from its description (window_layout_qt.cpp).
 // Use:
@@ -56,7 +56,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void build(const ControlSpec& spec);
+    void build(const ControlDescription& entry);
     template <typename Raise>
     void raiseEvent(Raise&& raise);
     void fitOuterSize();

@@ -60,8 +60,8 @@ void WindowWidget::centre() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return;
     const QRect area = screen->geometry();
-    const WindowSpec& spec = mainWindowSpec();
+    const WindowDescription& frame = mainWindowDescription();
     // move() places the frame's top-left corner.
-    window_->move(area.left() + (area.width() - spec.outerWidth) / 2,
-                  area.top() + (area.height() - spec.outerHeight) / 2);
+    window_->move(area.left() + (area.width() - frame.outerWidth) / 2,
+                  area.top() + (area.height() - frame.outerHeight) / 2);
 }

@@ -15,10 +15,11 @@ constexpr Rgb blue{0, 0, 255};
 constexpr std::string_view makerMail = "studio@tolvek.com";
 constexpr std::string_view makerSite = "tolvek.com";
 
-const WindowSpec windowSpec{texts::windowTitle, 445, 276, 3, 25, 3, 3, 20, {130, 240, 350, 440}};
+const WindowDescription windowDescription{texts::windowTitle,  445, 276, 3, 25, 3, 3, 20,
+                                          {130, 240, 350, 440}};
 
 // In tab order: the focusable controls take the focus in the order of their rows.
-const ControlSpec layout[] = {
+const ControlDescription layout[] = {
     {.name = "标签25",
      .kind = label,
      .left = 16,
@@ -223,6 +224,6 @@ const ControlSpec layout[] = {
 
 }  // namespace
 
-const WindowSpec& mainWindowSpec() { return windowSpec; }
+const WindowDescription& mainWindowDescription() { return windowDescription; }
 
-std::span<const ControlSpec> mainWindowLayout() { return layout; }
+std::span<const ControlDescription> mainWindowLayout() { return layout; }

@@ -23,7 +23,7 @@ struct Rgb {
     int blue;
 };
 
-struct ControlSpec {
+struct ControlDescription {
     const char* name;  // UTF-8, the control's name in code and its object name
     ControlKind kind;
     int left = 0;
@@ -41,7 +41,7 @@ struct ControlSpec {
     std::optional<TimerSource> tick = {};
 };
 
-struct WindowSpec {
+struct WindowDescription {
     std::string_view title;  // GBK
     int outerWidth;
     int outerHeight;
@@ -52,5 +52,5 @@ struct WindowSpec {
     std::array<int, 4> statusPartRightEdges;
 };
 
-const WindowSpec& mainWindowSpec();
-std::span<const ControlSpec> mainWindowLayout();
+const WindowDescription& mainWindowDescription();
+std::span<const ControlDescription> mainWindowLayout();
