@@ -3,9 +3,12 @@
 # with curl, wget and aria2c, compares every copy with cmp, and prints MiB/s,
 # CPU seconds and peak memory for each. Runs three setups:
 #   loopback  the full file, nothing in the way
-#   shaped    a rate-limited link inside a network namespace (needs root)
 #   capped    a server limited to 2 MB/s per connection, 4 connections against 1
+#   slow link 100 Mbit/s with a 40 ms round trip, through bench's delay relay
 # Usage: bench/engine_benchmark.sh <build dir> [size in MiB, default 1024]
+# BENCH_RUNS=n measures each client n times and keeps the median rate;
+# BENCH_SETS picks the setups (default "loopback capped slow"), BENCH_SLOW_MIB
+# the file's size on the slow link (default 256).
 set -euo pipefail
 
 build=$(realpath "${1:?build dir}")
@@ -55,21 +58,30 @@ stop_nginx() {
     wait "$nginx_pid" 2>/dev/null || true
 }
 
-# name, then the command; the command writes $work/out/copy
+# name, then the command; the command writes $work/out/copy. Each run starts
+# with the previous copy gone and written out, so that its write-back does not
+# fall into the next run.
 measure() {
     local name=$1; shift
-    rm -f "$work/out/copy"
-    /usr/bin/time -f "%e %U %S %M" -o "$work/out/time" "$@" >/dev/null 2>"$work/out/stderr" || {
-        echo "$name: failed"; tail -3 "$work/out/stderr"; return; }
-    read -r elapsed user system peak < "$work/out/time"
-    local same=identical
-    cmp -s "$work/out/copy" "$source" || same=DIFFERENT
-    local rate
-    rate=$(awk -v m="$mib" -v e="$elapsed" 'BEGIN { printf "%.1f", m / e }')
-    local cpu
-    cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f", u + s }')
-    printf "%-28s %9s MiB/s %7s s CPU %8s KiB peak  %s\n" "$name" "$rate" "$cpu" "$peak" "$same"
-    results[$name]=$rate
+    local rates=() line=""
+    for _ in $(seq "${BENCH_RUNS:-1}"); do
+        rm -f "$work/out/copy"
+        sync
+        /usr/bin/time -f "%e %U %S %M" -o "$work/out/time" "$@" >/dev/null 2>"$work/out/stderr" || {
+            echo "$name: failed"; tail -3 "$work/out/stderr"; return; }
+        read -r elapsed user system peak < "$work/out/time"
+        local same=identical
+        cmp -s "$work/out/copy" "$source" || same=DIFFERENT
+        local rate cpu
+        rate=$(awk -v m="$mib" -v e="$elapsed" 'BEGIN { printf "%.1f", m / e }')
+        cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f", u + s }')
+        line=$(printf "%-28s %9s MiB/s %7s s CPU %8s KiB peak  %s" "$name" "$rate" "$cpu" "$peak" "$same")
+        echo "$line"
+        rates+=("$rate")
+    done
+    results[$name]=$(printf "%s\n" "${rates[@]}" | sort -g | awk '{ r[NR] = $1 } END { print r[int((NR + 1) / 2)] }')
+    [ "${BENCH_RUNS:-1}" -gt 1 ] && echo "$name: median ${results[$name]} MiB/s"
+    return 0
 }
 
 run_set() {  # label, url prefix, connection counts to try for the engine
@@ -88,39 +100,37 @@ run_set() {  # label, url prefix, connection counts to try for the engine
 
 declare -A results
 port=18080
+relay_port=18081
 big=big-$size_mib.bin
 make_file "$big" "$size_mib"
 source="$work/www/$big"; mib=$size_mib
 start_nginx $port
-trap stop_nginx EXIT
-run_set "${BENCH_LABEL:-loopback}" "http://127.0.0.1:$port/$big"
-if [ -n "${BENCH_SHAPED_ONLY:-}" ]; then
-    exit 0
+relay_pid=""
+trap 'stop_nginx; [ -n "$relay_pid" ] && kill "$relay_pid" 2>/dev/null' EXIT
+sets=${BENCH_SETS:-loopback capped slow}
+[[ $sets == *loopback* ]] && run_set loopback "http://127.0.0.1:$port/$big"
+
+if [[ $sets == *capped* ]]; then
+    echo "== capped: 2 MB/s per connection"
+    make_file capped.bin 64
+    source="$work/www/capped.bin"; mib=64
+    measure "engine 1x20480 capped" "$engine" "http://127.0.0.1:$port/capped/capped.bin" "$work/out/copy" 1 20480
+    measure "engine 4x20480 capped" "$engine" "http://127.0.0.1:$port/capped/capped.bin" "$work/out/copy" 4 20480
+    measure "aria2c -x1 capped" aria2c -q -x1 -s1 --allow-overwrite=true -d "$work/out" -o copy "http://127.0.0.1:$port/capped/capped.bin"
+    measure "aria2c -x4 capped" aria2c -q -x4 -s4 --min-split-size=1M --allow-overwrite=true -d "$work/out" -o copy "http://127.0.0.1:$port/capped/capped.bin"
+    awk -v one="${results[engine 1x20480 capped]}" -v four="${results[engine 4x20480 capped]}" \
+        'BEGIN { printf "engine 4 connections / 1: %.2f\n", four / one }'
 fi
 
-echo "== capped: 2 MB/s per connection"
-make_file capped.bin 64
-source="$work/www/capped.bin"; mib=64
-measure "engine 1x20480 capped" "$engine" "http://127.0.0.1:$port/capped/capped.bin" "$work/out/copy" 1 20480
-measure "engine 4x20480 capped" "$engine" "http://127.0.0.1:$port/capped/capped.bin" "$work/out/copy" 4 20480
-measure "aria2c -x1 capped" aria2c -q -x1 -s1 --allow-overwrite=true -d "$work/out" -o copy "http://127.0.0.1:$port/capped/capped.bin"
-measure "aria2c -x4 capped" aria2c -q -x4 -s4 --min-split-size=1M --allow-overwrite=true -d "$work/out" -o copy "http://127.0.0.1:$port/capped/capped.bin"
-awk -v one="${results[engine 1x20480 capped]}" -v four="${results[engine 4x20480 capped]}" \
-    'BEGIN { printf "engine 4 connections / 1: %.2f\n", four / one }'
-stop_nginx
-trap - EXIT
-
-# The shaped link: loopback of a private network namespace, limited with tc.
-if [ "$(id -u)" -eq 0 ] && [ -z "${BENCH_NO_SHAPED:-}" ]; then
-    echo "== shaped link"
-    unshare -n bash -c "
-        ip link set lo up
-        ip link set lo mtu 1500  # an Ethernet-sized packet fits the shaper's burst
-        if tc qdisc add dev lo root netem delay 20ms rate 100mbit 2>/dev/null; then
-            echo 'netem: 100 Mbit/s, 40 ms round trip'
-        elif tc qdisc add dev lo root tbf rate 100mbit burst 256kb latency 50ms; then
-            echo 'netem is not available in this kernel: rate limit only (tbf), no added delay'
-        fi
-        BENCH_LABEL=shaped BENCH_SHAPED_ONLY=1 BENCH_NO_SHAPED=1 '$0' '$build' 256
-    "
+# The slow link: this kernel has no netem, so the delay relay makes the link
+# in user space (20 ms each way, 100 Mbit/s on the wire).
+if [[ $sets == *slow* ]]; then
+    slow_mib=${BENCH_SLOW_MIB:-256}
+    slow=slow-$slow_mib.bin
+    make_file "$slow" "$slow_mib"
+    source="$work/www/$slow"; mib=$slow_mib
+    "$build/bench/engine_delay_relay" $relay_port $port 20 100 &
+    relay_pid=$!
+    sleep 0.2
+    run_set "slow link: 100 Mbit/s, 40 ms round trip" "http://127.0.0.1:$relay_port/$slow"
 fi

@@ -1,14 +1,14 @@
 // A slow, distant link for the engine benchmark, made in user space:
 //   engine_delay_relay <listen port> <server port> [one-way delay ms] [Mbit/s]
 // Accepts on 127.0.0.1:<listen port>, connects each client to
-// 127.0.0.1:<server port> and forwards both directions through a delay line:
-// every chunk read from one side waits its turn on a link of the given rate
+// 127.0.0.1:<server port> and forwards both directions through one shared
+// link: every chunk read from one side waits its turn on the link's rate
 // (default 100 Mbit/s, Ethernet framing counted), then the one-way delay
-// (default 20 ms), before it is written to the other side. The line holds at
-// most what the link carries in one delay plus a router's queue; beyond that
-// the relay stops reading, so the sender is slowed by TCP's own flow control
-// rather than by lost packets. TCP ends at the relay: each side's connection
-// is a loopback one.
+// (default 20 ms), before it is written to the other side. The link holds at
+// most what it carries in one delay plus a router's queue; beyond that the
+// relay stops reading, so senders are slowed by TCP's own flow control rather
+// than by lost packets. TCP ends at the relay: each side's connection is a
+// loopback one.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -41,42 +42,69 @@ struct Link {
     double bytesPerSecond;
 };
 
-// One direction: the reader puts chunks in with the time they are due at the
-// far end, the writer takes them out when that time has come.
-class DelayLine {
+// One direction of the link, shared by every connection through it: chunks
+// are sent one after another at the link's rate and arrive one delay later.
+// The wire holds at most what it carries in one delay plus a router's queue.
+class Wire {
 public:
-    DelayLine(const Link& link)
+    explicit Wire(const Link& link)
         : link_(link),
           capacity_(static_cast<std::size_t>(link.bytesPerSecond *
                                              std::chrono::duration<double>(link.delay).count()) +
                     routerQueue) {}
 
+    // Waits while the wire is full; returns when the chunk arrives at the far end.
+    Clock::time_point send(std::size_t bytes) {
+        std::unique_lock lock(mutex_);
+        room_.wait(lock, [&] { return held_ < capacity_; });
+        const auto now = Clock::now();
+        if (free_ < now) free_ = now;
+        free_ += std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+            static_cast<double>(bytes) * wireBytesPerPayloadByte / link_.bytesPerSecond));
+        held_ += bytes;
+        return free_ + link_.delay;
+    }
+
+    void arrived(std::size_t bytes) {
+        std::lock_guard lock(mutex_);
+        held_ -= bytes;
+        room_.notify_all();
+    }
+
+private:
+    const Link link_;
+    const std::size_t capacity_;
+    std::mutex mutex_;
+    std::condition_variable room_;
+    std::size_t held_ = 0;
+    Clock::time_point free_{};  // when the link has sent what it was given
+};
+
+// One connection's direction: the reader puts chunks in with the time they
+// arrive at the far end, the writer takes them out when that time has come.
+class DelayLine {
+public:
+    explicit DelayLine(Wire& wire) : wire_(wire) {}
+
     // An empty chunk marks the end of the stream.
     void put(std::vector<char> bytes) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return held_ < capacity_; });
-        // The chunk is sent once the link has finished the ones before it,
-        // takes its size over the rate, and arrives one delay later.
-        const auto now = Clock::now();
-        if (linkFree_ < now) linkFree_ = now;
-        linkFree_ += std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
-            static_cast<double>(bytes.size()) * wireBytesPerPayloadByte / link_.bytesPerSecond));
-        held_ += bytes.size();
-        chunks_.push_back({linkFree_ + link_.delay, std::move(bytes)});
-        changed_.notify_all();
+        const auto due = wire_.send(bytes.size());
+        std::lock_guard lock(mutex_);
+        chunks_.push_back({due, std::move(bytes)});
+        added_.notify_one();
     }
 
     std::vector<char> take() {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return !chunks_.empty(); });
+        added_.wait(lock, [&] { return !chunks_.empty(); });
         const auto due = chunks_.front().due;
         lock.unlock();
         std::this_thread::sleep_until(due);  // only this thread takes chunks out
         lock.lock();
         std::vector<char> bytes = std::move(chunks_.front().bytes);
         chunks_.pop_front();
-        held_ -= bytes.size();
-        changed_.notify_all();
+        lock.unlock();
+        wire_.arrived(bytes.size());
         return bytes;
     }
 
@@ -86,13 +114,10 @@ private:
         std::vector<char> bytes;
     };
 
-    const Link link_;
-    const std::size_t capacity_;
+    Wire& wire_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable added_;
     std::deque<Chunk> chunks_;
-    std::size_t held_ = 0;
-    Clock::time_point linkFree_{};
 };
 
 bool writeAll(int fd, const std::vector<char>& bytes) {
@@ -107,8 +132,8 @@ bool writeAll(int fd, const std::vector<char>& bytes) {
 
 // Forwards from one socket to the other through a delay line until the source
 // ends; the end is passed on as a half-close.
-void forward(int from, int to, const Link& link) {
-    DelayLine line(link);
+void forward(int from, int to, Wire& wire) {
+    DelayLine line(wire);
     std::thread writer([&] {
         bool ok = true;
         for (;;) {
@@ -145,7 +170,13 @@ int connectTo(int port) {
     return fd;
 }
 
-void relay(int client, int serverPort, Link link) {
+// The two directions of the link, shared by all connections.
+struct Wires {
+    Wire down;
+    Wire up;
+};
+
+void relay(int client, int serverPort, Wires& wires) {
     const int server = connectTo(serverPort);
     if (server < 0) {
         ::close(client);
@@ -155,8 +186,8 @@ void relay(int client, int serverPort, Link link) {
         const int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     }
-    std::thread up(forward, client, server, link);
-    forward(server, client, link);
+    std::thread up(forward, client, server, std::ref(wires.up));
+    forward(server, client, wires.down);
     up.join();
     ::close(server);
     ::close(client);
@@ -179,6 +210,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    Wires wires{Wire(link), Wire(link)};
+
     const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int on = 1;
     ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
@@ -195,6 +228,6 @@ int main(int argc, char** argv) {
     for (;;) {
         const int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0) continue;
-        std::thread(relay, client, serverPort, link).detach();
+        std::thread(relay, client, serverPort, std::ref(wires)).detach();
     }
 }
