@@ -1,11 +1,16 @@
 // The pieces of the transfer engine that need no network: URL parts, paths,
-// header fields, redirections, request texts, ranges and log time stamps.
+// header fields, redirections, request texts, ranges, log time stamps and the
+// queue between connections and the task thread.
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+#include <vector>
 
+#include "download/event_queue.h"
 #include "download/http_header.h"
 #include "download/http_target.h"
 #include "download/local_file.h"
@@ -299,6 +304,17 @@ TEST(RangeTable, CutsAndSplitsRanges) {
     table[1].done = table[1].length - 40959;  // under twice the transfer buffer
     table[*split].done = table[*split].length;
     EXPECT_FALSE(table.splitLargest(4));
+
+    // A connection writes a full buffer without looking at its range again:
+    // a split must leave that much before the new half.
+    for (std::int64_t left : {2 * RangeTable::transferBuffer, 2 * RangeTable::transferBuffer + 1,
+                              std::int64_t{1} << 30}) {
+        table.build(left + 5000, 1);
+        table[0].done = 5000;
+        ASSERT_TRUE(table.splitLargest(2)) << left;
+        EXPECT_GE(table[0].left(), RangeTable::transferBuffer) << left;
+        EXPECT_EQ(table[0].end(), table[1].start) << left;
+    }
 }
 
 TEST(LocalFile, NeverFollowsALinkOrWritesOutsideTheFile) {
@@ -321,6 +337,51 @@ TEST(LocalFile, NeverFollowsALinkOrWritesOutsideTheFile) {
     EXPECT_FALSE(file.write(-1, "a", 1));
     file.close();
     EXPECT_EQ(readFile(folder / "new"), std::string(6, '\0') + "abcd");
+}
+
+TEST(EventQueue, KeepsEachSendersOrderAcrossTakes) {
+    EventQueue queue;
+    constexpr int perSender = 20000;  // many takes, and buffers that trade places often
+    auto send = [&](std::intptr_t sender) {
+        for (int i = 0; i < perSender; ++i) {
+            EngineMessage message{EngineMessage::Kind::event, 16, sender, i};
+            if (i % 1000 == 0)
+                message.texts = std::make_unique<MessageTexts>(std::to_string(i), "time");
+            queue.push(std::move(message), i % 3 == 0);
+        }
+    };
+    std::thread first(send, 1);
+    std::thread second(send, 2);
+
+    std::vector<int> next(3, 0);
+    bool inOrder = true;
+    std::vector<EngineMessage> batch;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (inOrder && next[1] + next[2] < 2 * perSender &&
+           std::chrono::steady_clock::now() < deadline) {
+        queue.takeAll(batch, std::chrono::milliseconds(10));
+        for (const EngineMessage& message : batch) {
+            const auto sender = static_cast<std::size_t>(message.subject);
+            inOrder = (sender == 1 || sender == 2) && message.value == next[sender] &&
+                      (message.texts != nullptr) == (message.value % 1000 == 0) &&
+                      (!message.texts || message.texts->text == std::to_string(message.value));
+            if (!inOrder) break;
+            ++next[sender];
+        }
+    }
+    first.join();
+    second.join();
+    EXPECT_TRUE(inOrder) << "after " << next[1] << " and " << next[2] << " messages";
+    EXPECT_EQ(next[1], perSender);
+    EXPECT_EQ(next[2], perSender);
+
+    queue.push({EngineMessage::Kind::log, 3, 7});
+    const std::vector<EngineMessage> rest = queue.close();
+    ASSERT_EQ(rest.size(), 1u);
+    EXPECT_EQ(rest[0].subject, 7);
+    queue.push({EngineMessage::Kind::event, 4});  // discarded once closed
+    queue.takeAll(batch, std::chrono::milliseconds(1));
+    EXPECT_TRUE(batch.empty());
 }
 
 }  // namespace
