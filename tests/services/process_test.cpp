@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -168,7 +170,14 @@ protected:
     }
     TempFolder folder;
     std::vector<pid_t> started;
-    const std::string name = "u" + std::to_string(::getpid()) + ".exe";
+    // Random rather than the process id: an id is reused, and a process left
+    // by an earlier run could still bear it. Short enough for the kernel's
+    // 15-byte process name.
+    const std::string name = [] {
+        char text[16];
+        std::snprintf(text, sizeof text, "u%08x.exe", std::random_device{}());
+        return std::string(text);
+    }();
 };
 
 TEST_F(TerminateProcess, EndsOneProcessPerCallWhateverTheCase) {
