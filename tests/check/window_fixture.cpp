@@ -11,7 +11,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "check/settings.h"
 #include "check/upgrade_check.h"
 
 TemporaryFolder::TemporaryFolder() {
@@ -55,21 +54,11 @@ void RecordingEvents::onCreated() { runStartupCheck(upgrader_); }
 
 void RecordingEvents::onClick(ClickSource source) {
     clicks.push_back(source);
-    switch (source) {
-        case ClickSource::选择框1:
-            onMinimiseBoxClicked(upgrader_);
-            break;
-        case ClickSource::选择框2:
-            onAutoUpgradeBoxClicked(upgrader_);
-            break;
-        case ClickSource::选择框3:
-            onUnconditionalBoxClicked(upgrader_);
-            break;
-        case ClickSource::按钮4:
-            onSaveClicked(upgrader_);
-            break;
-        default:
-            break;
+    // The download, the tray and the exit are only recorded; the settings run
+    // through the program's own handlers.
+    if (source != ClickSource::按钮1 && source != ClickSource::按钮5 &&
+        source != ClickSource::按钮3) {
+        handlers_.onClick(source);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "app/endpoints.h"
 #include "app/main_window_qt.h"
 #include "app/upgrader.h"
+#include "app/upgrader_events.h"
 #include "app/upgrader_state.h"
 #include "app/window_events.h"
 
@@ -43,7 +44,7 @@ private:
 // and 按钮5 are only recorded, so no download starts and the window stays.
 class RecordingEvents final : public WindowEvents {
 public:
-    explicit RecordingEvents(Upgrader& upgrader) : upgrader_(upgrader) {}
+    explicit RecordingEvents(Upgrader& upgrader) : upgrader_(upgrader), handlers_(upgrader) {}
 
     void onCreated() override;
     void onHidden() override {}
@@ -55,6 +56,7 @@ public:
 
 private:
     Upgrader& upgrader_;
+    UpgraderEvents handlers_;  // the program's own binding of each event
 };
 
 struct WindowFixture {
